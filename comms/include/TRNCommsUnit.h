@@ -9,6 +9,8 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <array>
+#include <vector>
 
 #include "HexFileClass.h"
 #include "SerialPort.h"
@@ -31,6 +33,8 @@ public:
 constexpr uint8_t CommsTypeVeltraUSB = 1;   // channel B of the instrument's FT2232
 constexpr uint8_t CommsTypeSerialARM = 3;   // a serial port to an ARM-based instrument
 constexpr uint8_t CommsTypeFtdiSerialARM = 4;  // an FTDI channel carrying a serial line
+
+struct tSubPicProtocol;
 
 class tTRNComms {
 public:
@@ -64,6 +68,24 @@ public:
     [[nodiscard]] bool PingMilliSeconds(uint8_t TimeOutSecs);
     void ResetAllPics();
 
+    // Programming a processor.
+    void SetWhichCPU(tWhichCPU Value);
+    [[nodiscard]] bool LoadHexFile();
+    [[nodiscard]] bool ProgramDevice(bool SkipVerify, bool IgnoreFlush);
+    void BlankDevice();
+    // Reads a DSP text image into Data[0..LastIndex]; raises std::runtime_error past LastIndex.
+    static void ConvertDSPHexToBin(const std::string& Path, std::vector<uint8_t>& Data, std::string& Version,
+                                   int& Size, int LastIndex);
+    // True when the first Count words agree; otherwise FirstMismatch is the 1-based first difference.
+    static bool CompareWords(const uint16_t* Expected, const uint16_t* Actual, int& FirstMismatch, int Count);
+
+    // Read-back without programming.
+    [[nodiscard]] bool VerifyDevice(std::string& ErrorTxt);
+    std::string ReadDeviceVersionString();
+    std::string ReadDeviceType();
+    uint16_t GetWordFromHexFile(uint16_t addr) const;
+    uint8_t GetByteFromHexFile(uint16_t addr) const;
+
     // Properties.
     const TOnTRNCommsProgressEvent& OnTRNCommsProgressEvent() const { return FOnTRNCommsProgressEvent; }
     void SetOnTRNCommsProgressEvent(TOnTRNCommsProgressEvent E) { FOnTRNCommsProgressEvent = std::move(E); }
@@ -72,6 +94,7 @@ public:
     tWhichCPU WhichCPU() const { return FWhichCPU; }
     int SizeOfCurrentHexFile() const { return FSizeOfCurrentHexFile; }
     const std::string& HexFileVersion() const { return FHexFileVersion; }
+    bool IsCodeWriteEnabled() const { return FIsCodeWriteEnabled; }
     bool IsLVPenabled() const { return FIsLVPenabled; }
     uint8_t ActualNumberOfPoints() const { return FActualNumberOfPoints; }
     tUSBSPIcomms& USBSPI() { return *USBSPIcomms; }
@@ -172,6 +195,22 @@ protected:
     void EndCommand();
     // Polls for Count queued bytes, up to TimeoutSecs; false when they did not come.
     bool PollForBytes(DWORD Count, int TimeoutSecs);
+
+private:
+    void HandleSPIProgress(void* Sender, int32_t NumWords);
+    void HandleSPIStatus(void* Sender, const std::string& Status);
+    void Progress(int NumWords);
+    void Status(const std::string& Text);
+    bool IsSPIProcessor() const { return FWhichCPU == MainPic || FWhichCPU == GraphicsPic || FWhichCPU == DatabasePic; }
+    const char* ProcessorName() const;
+    std::array<uint16_t, 16> ConfigurationBlock() const;
+    void LogVerifyFailure(int Mismatch, const uint16_t* Expected, const uint16_t* Actual, std::string* Report = nullptr);
+    bool ProgramSPIDevice(bool SkipVerify);
+    bool ProgramSubPic(const tSubPicProtocol& P, bool SkipVerify, bool IgnoreFlush);
+    void BlankSubPic(const tSubPicProtocol& P);
+    bool VerifySPIDevice(std::string& Report);
+    bool VerifySubPic(const tSubPicProtocol& P, std::string& Report);
+    bool ReadSPIConfiguration(const char* Line, std::array<uint16_t, 16>& Config);
 };
 
 // The message of a broken link: the program must stop.

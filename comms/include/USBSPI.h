@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ enum tPicType : uint8_t { PIC16f877, PIC16f877a, DLP16f877a, PIC18f8722, PIC18f4
 
 using TOnProgressEvent = std::function<void(void* Sender, int32_t NumWords)>;
 using TOnStatusEvent = std::function<void(void* Sender, const std::string& Status)>;
+
+// The message box of the PIC16 write verification; standard error until the window sets it.
+extern std::function<void(const std::string& Message)> USBSPIMessageHook;
 
 // Pins of the selected PIC, shared by every programmer object.
 extern uint16_t CurrentMclrPinMask;
@@ -32,6 +36,15 @@ public:
     void ApplyResetPulse();
     void SetOutputWord(uint16_t data, uint16_t mask);
     void ListDevices(std::vector<std::string>& N, int32_t ld_Desc_Num_Location);
+
+    // Memory operations on the selected PIC.
+    void BulkErase(bool CodeProtected, int32_t TopAddress);
+    void WriteProgramData(std::span<const uint16_t> Data, int32_t Count);
+    void ReadProgramData(std::span<uint16_t> Data, int32_t Count);
+    void WriteConfigurationData(std::span<const uint16_t> Data, int32_t Count);
+    void ReadConfigurationData(std::span<uint16_t> Data);
+    // False after a read that gave up waiting for the chip (its words then stay as they were).
+    bool LastReadComplete() const { return FLastReadComplete; }
 
     const TOnProgressEvent& OnProgressEvent() const { return FOnProgressEvent; }
     void SetOnProgressEvent(TOnProgressEvent E) { FOnProgressEvent = std::move(E); }
@@ -68,9 +81,37 @@ private:
     bool FDebugLogToFile = false;
     std::string FDebugLogFileName;
 
+    bool FLastReadComplete = true;
+
     void QueueByte(uint8_t b);
     void FlushOutput();
     void QueueSetPins(uint16_t V);
+    void QueueSetLowPins(uint16_t V, uint16_t Mask);
+    void QueueReadTwoBytes();
+    uint16_t R() const;
+    void SendCommandBits(uint16_t value, int bits, bool releaseData, bool flush);
+    void SendDataBytes(const uint8_t* bytes, int n, bool flush);
+    void SendDataWord(uint16_t w, bool flush);
+    void SendPic18Command(uint8_t cmd, uint16_t payload, bool flush);
+    void SendCoreInstruction(uint16_t instruction, bool flush = false);
+    void ProgrammingHold();
+    void SetTablePointer(uint32_t a);
+    void EnterProgramMode();
+    void ExitProgramMode();
+    void LoadProgramWord(uint16_t w);
+    uint16_t ReadProgramWord();
+    void LoadConfigurationWord(uint16_t w);
+    void IncrementAddress();
+    bool IsPic18() const { return FPicType >= PIC18f8722; }
+    void Progress(int32_t NumWords);
+    void Status(const std::string& Text);
+    void WriteProgramDataPic16(std::span<const uint16_t> Data, int32_t n, int32_t Count);
+    void WriteProgramDataPic16a(std::span<const uint16_t> Data, int32_t n, int32_t Count);
+    void WriteConfigurationPic16(std::span<const uint16_t> Data);
+    void WriteConfigurationPic16a(std::span<const uint16_t> Data);
+    void BulkErasePic16(bool CodeProtected);
+    void ReadProgramDataPic16(std::span<uint16_t> Data, int32_t n);
+    void ReadConfigurationPic16(std::span<uint16_t> Data);
     bool OpenPortABySerial(const std::string& DName);
     bool OpenPortAByIndex(int32_t DeviceIndex);
     bool SyncToMPSSE();

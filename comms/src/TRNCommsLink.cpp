@@ -24,12 +24,8 @@ tTRNComms::tTRNComms()
       FComPort(std::make_unique<tSerialPort>()),
       HexFile(std::make_unique<tHexFile>()) {
     USBSPIcomms->SetPicType(PIC18f8722);
-    USBSPIcomms->SetOnProgressEvent([this](void*, int32_t NumWords) {
-        if (FOnTRNCommsProgressEvent) FOnTRNCommsProgressEvent(this, NumWords);
-    });
-    USBSPIcomms->SetOnStatusEvent([this](void*, const std::string& Status) {
-        if (FOnTRNCommsStatusEvent) FOnTRNCommsStatusEvent(this, Status);
-    });
+    USBSPIcomms->SetOnProgressEvent([this](void* Sender, int32_t NumWords) { HandleSPIProgress(Sender, NumWords); });
+    USBSPIcomms->SetOnStatusEvent([this](void* Sender, const std::string& Text) { HandleSPIStatus(Sender, Text); });
     FComPort->OnError = [this](const std::string& Errors) { DebugOutput("OnComPortErrorEvent: " + Errors, false); };
     FComPort->OnException = [this](const std::string& Message, int Code, const std::string& SystemMessage) {
         DebugOutput("OnComPortExceptionEvent_Comport Message: " + Message, false);

@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "D2XXUnit.h"
 #include "LogTime.h"
+#include "MpsseCommands.h"
 #include "USBSPI.h"
 
 uint16_t CurrentMclrPinMask = 0x0008;
@@ -12,18 +13,10 @@ uint16_t CurrentProgPinMask = 0x0010;
 
 namespace {
 
-// MPSSE opcodes (FTDI AN_108).
-enum : uint8_t {
-    MpsseSetLowByte = 0x80,
-    MpsseSetHighByte = 0x82,
-    MpsseSetDivisor = 0x86,
-    MpsseLoopbackOff = 0x85,
-    MpsseBadCommand = 0xFA,
-    SyncProbeFirst = 0xAA,
-    SyncProbeSecond = 0xAB,
-};
+// Bad commands whose echo proves the engine is in step with us.
+constexpr uint8_t SyncProbeFirst = 0xAA, SyncProbeSecond = 0xAB;
 
-constexpr uint16_t ClockAndDataOut = 0x0003;  // PGC and PGD are always outputs
+constexpr uint16_t ClockAndDataOut = PinClock | PinDataOut;  // always outputs
 constexpr uint8_t LatencyMs = 16;
 constexpr uint32_t MpsseBaudRate = 115200;
 constexpr uint64_t SyncTimeoutMs = 2000;
@@ -74,10 +67,15 @@ void tUSBSPIcomms::QueueByte(uint8_t b) {
 void tUSBSPIcomms::FlushOutput() {
     if (OutIndex <= 0) return;
     const DWORD written = Send_USB_Out_Buffer(DWORD(OutIndex));
-    // A short write keeps the unsent tail at the front, so the next flush sends what was left.
+    // A short write keeps the unsent tail at the front, so the next flush sends what was left. A
+    // channel that takes nothing at all is broken: its queue is dropped rather than sent stale later.
     const int32_t left = OutIndex - int32_t(written);
-    if (left > 0 && written > 0) std::memmove(USBOutBuffer, USBOutBuffer + written, size_t(left));
-    OutIndex = left > 0 ? left : 0;
+    if (written == 0 || left <= 0) {
+        OutIndex = 0;
+        return;
+    }
+    std::memmove(USBOutBuffer, USBOutBuffer + written, size_t(left));
+    OutIndex = left;
 }
 
 void tUSBSPIcomms::QueueSetPins(uint16_t V) {

@@ -21,6 +21,8 @@ public:
     size_t Arrived() const;
     // Arrival time of the next byte not yet arrived; 0 when none is on its way.
     uint64_t NextArrivalUs() const;
+    // Bytes queued for the host, arrived or still on their way.
+    size_t Pending() const { return Queue.size(); }
     // Takes up to Count arrived bytes.
     size_t Take(uint8_t* Buffer, size_t Count);
     void PurgeReceive() { Queue.clear(); }

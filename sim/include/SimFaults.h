@@ -18,7 +18,8 @@ struct tSimReplyFault {
     uint32_t DelayMs = 0;
     uint8_t AckByte = 0x55;
     size_t KeepBytes = 0;
-    int Times = -1;  // how many answers it spoils; -1 every one
+    int Times = -1;        // how many answers it spoils; -1 every one
+    int SkipAnswers = 0;   // matching answers that still come right first
 };
 
 // A driver call that fails with Status (named as in the D2XX table, e.g. "FT_GetQueueStatus").

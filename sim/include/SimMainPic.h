@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "SimFaults.h"
+#include "SimPicMemory.h"
 
 // The eight firmware versions of the all-versions record, four numbers each.
 struct tSimVersions {
@@ -46,6 +47,12 @@ public:
     // A reset pulse on MCLR: the PIC restarts out of PC control and forgets a half-sent command.
     void Restart();
 
+    // The PICs the main PIC programs for the host: keypad and dosimeter.
+    tSimPicMemory* Keypad = nullptr;
+    tSimPicMemory* Dosimeter = nullptr;
+    // Called when the keypad or dosimeter PIC is reset by command: their versions are read anew.
+    std::function<void()> OnSubPicReset;
+
     tSimMainPicState State;
     std::vector<tSimReplyFault> Faults;
     bool Answering = true;          // false while switched off or held in reset
@@ -54,11 +61,17 @@ public:
 
 private:
     void Execute(uint8_t Command, const std::vector<uint8_t>& Arguments);
+    void ProgramBlock(uint8_t Command, const std::vector<uint8_t>& Block, int Index);
     void Answer(uint8_t Command, std::vector<uint8_t> Bytes);
-    size_t ArgumentLength(uint8_t Command) const;
+    std::vector<uint8_t> ConfigurationBlock(const tSimPicMemory& Memory) const;
+    void TakeConfiguration(tSimPicMemory& Memory, const std::vector<uint8_t>& Block);
 
     tReplySink Reply;
     bool HaveCommand = false;
     uint8_t PendingCommand = 0;
+    size_t ArgumentsNeeded = 0;
+    size_t BlockSize = 0;
+    int BlocksLeft = 0;
+    int BlockIndex = 0;
     std::vector<uint8_t> PendingArguments;
 };

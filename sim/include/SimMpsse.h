@@ -13,6 +13,15 @@ struct tSimPinChange {
     uint16_t Direction;  // 1 = output
 };
 
+// What hangs on the programming lines: told of every pin command, and clocked bit by bit.
+class tSimIcspLines {
+public:
+    virtual ~tSimIcspLines() = default;
+    virtual void PinsSet(uint16_t Levels) = 0;
+    // One PGC cycle with the host's data bit; returns the PGD level the targets drive.
+    virtual uint8_t ClockCycle(uint8_t DataBit) = 0;
+};
+
 class tSimMpsse {
 public:
     using tReplySink = std::function<void(const std::vector<uint8_t>& Bytes)>;
@@ -33,13 +42,21 @@ public:
     uint16_t Divisor = 0;
     bool Loopback = false;
     std::vector<tSimPinChange> PinHistory;
+    bool KeepPinHistory = true;
     tPinListener OnPinsChanged;
+    tSimIcspLines* Lines = nullptr;
+    // Bad commands the engine swallows without its usual answer (a fault).
+    std::vector<uint8_t> UnansweredBadCommands;
+    // Work done, for the hardware timing model.
+    uint64_t ClockedBits = 0;
+    uint64_t CommandsExecuted = 0;
 
 private:
     // Bytes a command needs after its opcode, or -1 when the opcode is not a command.
     int CommandLength(uint8_t Opcode, const uint8_t* Rest, size_t Available, bool& Complete) const;
     void Execute(const std::vector<uint8_t>& Command);
     void SetPins(uint16_t NewValue, uint16_t NewDirection);
+    void Shift(const std::vector<uint8_t>& Command);
 
     tReplySink Reply;
     std::vector<uint8_t> Pending;  // a command cut between two writes

@@ -12,6 +12,17 @@
 #include "SimFaults.h"
 #include "SimulatedInstrument.h"
 
+// What crossed the bus, and what it would have cost on a full-speed FT2232D: 64-byte OUT packets,
+// IN packets of 62 data bytes and 2 status bytes, about 19 bulk packets per 1 ms frame, a reply's
+// short tail held until the latency timer expires, and the MPSSE clock from its divisor.
+struct tSimUsbTiming {
+    bool Enabled = false;
+    uint64_t Writes = 0, BytesOut = 0;
+    uint64_t Replies = 0, BytesIn = 0;
+    double ModeledUs = 0;  // the time the same transfers take on the hardware
+    double FloorUs = 0;    // bytes over the bus's top rate alone, both ways
+};
+
 class tSimulatedBus : public tD2XXBackend {
 public:
     // Adds an instrument to the bus, unplugged. Each gets its own location id.
@@ -24,6 +35,11 @@ public:
     std::function<void()> OnDeviceChange;
     // Names of every driver call made, in order.
     std::vector<std::string> Calls;
+    bool KeepCallNames = true;
+    // Every write with its channel, when asked for.
+    bool RecordWrites = false;
+    std::vector<std::pair<int, std::vector<uint8_t>>> Writes;
+    tSimUsbTiming Timing;
 
     FT_STATUS ListChannels(std::vector<tD2XXChannelInfo>& Channels) override;
     FT_STATUS OpenChannel(size_t Index, FT_HANDLE* Handle) override;
@@ -53,6 +69,8 @@ private:
     tHandle* Find(FT_HANDLE Handle);
     // FT_OK when the handle's instrument is still on the bus.
     FT_STATUS Check(FT_HANDLE Handle, const char* Call, tHandle*& Out);
+    void ModelTransfer(tSimulatedInstrument& Instrument, int Channel, DWORD Count, size_t RepliesBefore,
+                       uint64_t ClockedBefore, uint64_t CommandsBefore);
 
     std::vector<std::shared_ptr<tSimulatedInstrument>> Instruments;
     std::vector<std::unique_ptr<tHandle>> Handles;

@@ -1,8 +1,11 @@
 // A simulated Veltra: its dual-channel FT2232 (EEPROM with user area, channel A in MPSSE mode as
-// the PIC programmer, channel B to the main PIC) and the main PIC behind channel B. It keeps its
-// state across unplugging, as a real instrument does.
+// the PIC programmer, channel B to the main PIC), the main, graphics and database PIC18s on the
+// programming lines, and the keypad and dosimeter PICs behind the main PIC. It keeps its state
+// across unplugging, as a real instrument does, and the versions it reports follow from what its
+// PICs hold.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,9 +14,15 @@
 #include "SimChannel.h"
 #include "SimMainPic.h"
 #include "SimMpsse.h"
+#include "SimPic18Target.h"
+#include "SimPicMemory.h"
 
-// Lines of port A that hold PICs in reset when low.
-constexpr uint16_t SimMainPicMclrLine = 0x0008;
+// Port A lines of each in-circuit programmed PIC: MCLR (low holds it in reset) and PGM.
+constexpr uint16_t SimMainPicMclrLine = 0x0008, SimMainPicPgmLine = 0x0010;
+constexpr uint16_t SimGraphicsPicMclrLine = 0x0800, SimGraphicsPicPgmLine = 0x0020;
+constexpr uint16_t SimDatabasePicMclrLine = 0x0080, SimDatabasePicPgmLine = 0x0040;
+// Program bytes of the main firmware that hold the instrument's project version.
+constexpr uint32_t SimProjectVersionAddress = 0x11E;
 
 struct tSimInstrumentOptions {
     std::string SerialStem = "VELTRA-P";
@@ -22,7 +31,7 @@ struct tSimInstrumentOptions {
     bool ChannelBHighCurrent = false;
 };
 
-class tSimulatedInstrument {
+class tSimulatedInstrument : private tSimIcspLines {
 public:
     explicit tSimulatedInstrument(const tSimInstrumentOptions& Options = {});
 
@@ -37,6 +46,11 @@ public:
     void PowerOn();
     bool PoweredOn() const { return Powered; }
 
+    // Installs firmware of the given version into a PIC (and the project version for the main
+    // PIC), then lets the main PIC read the versions again as it does when it starts.
+    void SeedMainPic(const std::array<uint8_t, 4>& Version, const std::array<uint8_t, 4>& Project);
+    void RefreshVersions();
+
     std::string SerialStem;
     std::string Description;
     uint32_t LocationBase = 0;  // two lowest bits clear
@@ -44,6 +58,16 @@ public:
     tFtdiEepromImage Eeprom;
     bool EepromWriteFails = false;
     tSimChannel Channels[2];
+
+    tSimPicMemory MainPicMemory{SimPic18F8722};
+    tSimPicMemory GraphicsPicMemory{SimPic18F8722};
+    tSimPicMemory DatabasePicMemory{SimPic18F4620};
+    tSimPicMemory KeypadPicMemory{SimPic18F4321};
+    tSimPicMemory DosimeterPicMemory{SimPic18F2420};
+    tSimPic18Target MainPicTarget{MainPicMemory, SimMainPicMclrLine, SimMainPicPgmLine};
+    tSimPic18Target GraphicsPicTarget{GraphicsPicMemory, SimGraphicsPicMclrLine, SimGraphicsPicPgmLine};
+    tSimPic18Target DatabasePicTarget{DatabasePicMemory, SimDatabasePicMclrLine, SimDatabasePicPgmLine};
+
     tSimMainPic MainPic;
     tSimMpsse Mpsse;
     // Unplugs the instrument once the host has written this many more bytes to channel B (0: never).
@@ -51,8 +75,9 @@ public:
     std::function<void()> OnUnplugRequest;
 
 private:
-    void PinsChanged(uint16_t Levels);
+    void PinsSet(uint16_t Levels) override;
+    uint8_t ClockCycle(uint8_t DataBit) override;
     void UpdateMainPicAnswering();
+    tSimPic18Target* Targets[3] = {&MainPicTarget, &GraphicsPicTarget, &DatabasePicTarget};
     bool Powered = true;
-    bool MainPicInReset = false;
 };

@@ -2,7 +2,7 @@
 
 namespace {
 
-// Main PIC command codes and the argument bytes that follow each one.
+// Main PIC command codes.
 enum : uint8_t {
     CmdSignOn = 0x00,
     CmdPcbId = 0x02,
@@ -12,23 +12,47 @@ enum : uint8_t {
     CmdTopLevelVersion = 0x16,
     CmdGsn = 0x19,
     CmdAllVersions = 0x1E,
+    CmdDoseReset = 0x28,
+    CmdDoseErase = 0x29,
+    CmdDoseProgram = 0x2A,
+    CmdDoseRead = 0x2B,
+    CmdDoseProgramConfig = 0x2C,
+    CmdDoseReadConfig = 0x2D,
+    CmdKeypadReset = 0x6E,
+    CmdKeypadErase = 0x6F,
+    CmdKeypadProgram = 0x70,
+    CmdKeypadRead = 0x71,
+    CmdKeypadProgramConfig = 0x72,
+    CmdKeypadReadConfig = 0x73,
 };
 
-struct tArgumentLength {
+// What the host sends after each code: fixed argument bytes, or blocks each answered by an
+// acknowledge.
+struct tCommandShape {
     uint8_t Command;
-    size_t Length;
+    size_t Arguments;
+    size_t BlockSize;
+    int Blocks;
 };
-constexpr tArgumentLength ArgumentLengths[] = {
-    {CmdPCMasterMode, 1},
+constexpr tCommandShape CommandShapes[] = {
+    {CmdPCMasterMode, 1, 0, 0},
+    {CmdDoseProgramConfig, 30, 0, 0},
+    {CmdKeypadProgramConfig, 32, 0, 0},
+    {CmdDoseProgram, 0, 32, 512},   // 16 KB of the PIC18F2420
+    {CmdKeypadProgram, 0, 64, 128},  // 8 KB of the PIC18F4321
 };
+
+// Erase acknowledges (one per erased row pair) and read-back blocks of the two sub-PICs.
+constexpr int DoseEraseAcks = 512, KeypadEraseAcks = 256;
+constexpr int DoseReadBlocks = 256, KeypadReadBlocks = 128, ReadBlockBytes = 64;
+
+const tCommandShape* ShapeOf(uint8_t Command) {
+    for (const auto& shape : CommandShapes)
+        if (shape.Command == Command) return &shape;
+    return nullptr;
+}
 
 }  // namespace
-
-size_t tSimMainPic::ArgumentLength(uint8_t Command) const {
-    for (const auto& row : ArgumentLengths)
-        if (row.Command == Command) return row.Length;
-    return 0;
-}
 
 void tSimMainPic::Restart() {
     HaveCommand = false;
@@ -44,20 +68,69 @@ void tSimMainPic::Receive(const uint8_t* Bytes, size_t Count) {
             PendingCommand = Bytes[i];
             PendingArguments.clear();
             CommandsReceived.push_back(Bytes[i]);
+            const tCommandShape* shape = ShapeOf(Bytes[i]);
+            ArgumentsNeeded = shape ? shape->Arguments : 0;
+            BlockSize = shape ? shape->BlockSize : 0;
+            BlocksLeft = shape ? shape->Blocks : 0;
+            BlockIndex = 0;
         } else {
             PendingArguments.push_back(Bytes[i]);
         }
-        if (PendingArguments.size() >= ArgumentLength(PendingCommand)) {
+        if (BlocksLeft > 0) {
+            if (PendingArguments.size() < BlockSize) continue;
+            ProgramBlock(PendingCommand, PendingArguments, BlockIndex++);
+            PendingArguments.clear();
+            if (--BlocksLeft == 0) {
+                HaveCommand = false;
+                Answer(PendingCommand, {AckByte});  // the end of the transfer
+            }
+            continue;
+        }
+        if (PendingArguments.size() >= ArgumentsNeeded) {
             HaveCommand = false;
             Execute(PendingCommand, PendingArguments);
         }
     }
 }
 
+void tSimMainPic::ProgramBlock(uint8_t Command, const std::vector<uint8_t>& Block, int Index) {
+    tSimPicMemory* memory = Command == CmdKeypadProgram ? Keypad : Dosimeter;
+    if (memory)
+        for (size_t i = 0; i < Block.size(); ++i) memory->Program(uint32_t(Index * Block.size() + i), Block[i]);
+    Answer(Command, {AckByte});
+}
+
+std::vector<uint8_t> tSimMainPic::ConfigurationBlock(const tSimPicMemory& Memory) const {
+    std::vector<uint8_t> block(32, 0);
+    for (int i = 0; i < 8; ++i) block[size_t(2 * i)] = Memory.Read(tSimPicMemory::IdAddress + uint32_t(i));
+    for (int i = 0; i < 14; ++i) block[size_t(16 + i)] = Memory.Read(tSimPicMemory::ConfigAddress + uint32_t(i));
+    block[30] = uint8_t(Memory.Part.DeviceId);
+    block[31] = uint8_t(Memory.Part.DeviceId >> 8);
+    return block;
+}
+
+void tSimMainPic::TakeConfiguration(tSimPicMemory& Memory, const std::vector<uint8_t>& Block) {
+    for (size_t i = 0; i < 8; ++i) Memory.Id[i] = Block[2 * i];
+    for (size_t i = 0; i < 14 && 16 + i < Block.size(); ++i) Memory.Config[i] = Block[16 + i];
+}
+
 void tSimMainPic::Execute(uint8_t Command, const std::vector<uint8_t>& Arguments) {
     auto withAck = [](std::vector<uint8_t> bytes) {
         bytes.push_back(AckByte);
         return bytes;
+    };
+    auto readBack = [&](tSimPicMemory* memory, int blocks) {
+        for (int b = 0; b < blocks; ++b) {
+            std::vector<uint8_t> block(ReadBlockBytes, 0xFF);
+            for (int i = 0; i < ReadBlockBytes && memory; ++i) block[size_t(i)] = memory->Read(uint32_t(b * ReadBlockBytes + i));
+            Answer(Command, block);
+        }
+        Answer(Command, {AckByte});
+    };
+    auto erase = [&](tSimPicMemory* memory, int acks) {
+        if (memory) memory->EraseAll();
+        for (int k = 0; k < acks; ++k) Answer(Command, {AckByte});
+        Answer(Command, {AckByte});  // the end of the erase
     };
     switch (Command) {
         case CmdSignOn:
@@ -91,6 +164,25 @@ void tSimMainPic::Execute(uint8_t Command, const std::vector<uint8_t>& Arguments
             Answer(Command, withAck(record));
             break;
         }
+        case CmdKeypadErase: erase(Keypad, KeypadEraseAcks); break;
+        case CmdDoseErase: erase(Dosimeter, DoseEraseAcks); break;
+        case CmdKeypadRead: readBack(Keypad, KeypadReadBlocks); break;
+        case CmdDoseRead: readBack(Dosimeter, DoseReadBlocks); break;
+        case CmdKeypadProgramConfig:
+        case CmdDoseProgramConfig:
+            if (auto* memory = Command == CmdKeypadProgramConfig ? Keypad : Dosimeter) TakeConfiguration(*memory, Arguments);
+            Answer(Command, {AckByte});
+            break;
+        case CmdKeypadReadConfig:
+        case CmdDoseReadConfig:
+            if (auto* memory = Command == CmdKeypadReadConfig ? Keypad : Dosimeter)
+                Answer(Command, withAck(ConfigurationBlock(*memory)));
+            break;
+        case CmdKeypadReset:
+        case CmdDoseReset:
+            if (OnSubPicReset) OnSubPicReset();
+            Answer(Command, {AckByte});
+            break;
         default:
             break;  // the firmware ignores codes it does not know
     }
@@ -100,6 +192,10 @@ void tSimMainPic::Answer(uint8_t Command, std::vector<uint8_t> Bytes) {
     uint64_t delay = ReplyDelayUs;
     for (auto& fault : Faults) {
         if (fault.Times == 0 || (fault.Command >= 0 && fault.Command != Command)) continue;
+        if (fault.SkipAnswers > 0) {
+            --fault.SkipAnswers;
+            continue;
+        }
         if (fault.Times > 0) --fault.Times;
         switch (fault.Kind) {
             case tSimReplyFaultKind::Silent: return;

@@ -1,5 +1,7 @@
 #include "SimMpsse.h"
 
+#include <algorithm>
+
 #include "Clock.h"
 
 namespace {
@@ -70,7 +72,9 @@ void tSimMpsse::Receive(const uint8_t* Bytes, size_t Count) {
         bool complete = false;
         const int length = CommandLength(opcode, Pending.data() + at + 1, Pending.size() - at - 1, complete);
         if (length < 0) {
-            Reply({BadCommandReply, opcode});
+            const bool swallowed = std::find(UnansweredBadCommands.begin(), UnansweredBadCommands.end(), opcode) !=
+                                   UnansweredBadCommands.end();
+            if (!swallowed) Reply({BadCommandReply, opcode});
             ++at;
             continue;
         }
@@ -84,12 +88,43 @@ void tSimMpsse::Receive(const uint8_t* Bytes, size_t Count) {
 void tSimMpsse::SetPins(uint16_t NewValue, uint16_t NewDirection) {
     Value = NewValue;
     Direction = NewDirection;
-    PinHistory.push_back({Clock().NowUs(), Value, Direction});
+    if (KeepPinHistory) PinHistory.push_back({Clock().NowUs(), Value, Direction});
+    if (Lines) Lines->PinsSet(Levels());
     if (OnPinsChanged) OnPinsChanged(Levels());
+}
+
+void tSimMpsse::Shift(const std::vector<uint8_t>& C) {
+    const uint8_t opcode = C[0];
+    const bool bits = opcode & ShiftBitMode, write = opcode & ShiftWrite, read = opcode & ShiftRead;
+    const bool lsbFirst = opcode & 0x08;
+    const size_t count = bits ? size_t(C[1]) + 1 : size_t(C[1] | (C[2] << 8)) + 1;
+    const size_t dataAt = bits ? 2 : 3;
+    // The host's own data line level when it does not shift data out.
+    const uint8_t idleData = (Levels() & 0x0002) ? 1 : 0;
+    std::vector<uint8_t> in;
+    auto clockByte = [&](uint8_t out, int nbits) {
+        uint8_t got = 0;
+        for (int i = 0; i < nbits; ++i) {
+            const int bit = lsbFirst ? i : nbits - 1 - i;
+            const uint8_t dataBit = write ? uint8_t((out >> bit) & 1) : idleData;
+            uint8_t pgd = Lines ? Lines->ClockCycle(dataBit) : 0;
+            if (Loopback) pgd = dataBit;
+            got = uint8_t(got | (pgd << bit));
+            ++ClockedBits;
+        }
+        return got;
+    };
+    if (bits) {
+        in.push_back(clockByte(write ? C[dataAt] : 0, int(count)));
+    } else {
+        for (size_t k = 0; k < count; ++k) in.push_back(clockByte(write ? C[dataAt + k] : 0, 8));
+    }
+    if (read) Reply(in);
 }
 
 void tSimMpsse::Execute(const std::vector<uint8_t>& C) {
     const uint8_t opcode = C[0];
+    ++CommandsExecuted;
     switch (opcode) {
         case SetLowByte: SetPins(uint16_t((Value & 0xFF00) | C[1]), uint16_t((Direction & 0xFF00) | C[2])); return;
         case SetHighByte:
@@ -103,9 +138,5 @@ void tSimMpsse::Execute(const std::vector<uint8_t>& C) {
         case SendImmediate: return;
         default: break;
     }
-    // Data shifting: nothing is wired to the clock yet, so reads give zero bits.
-    if (opcode & ShiftRead) {
-        const size_t count = (opcode & ShiftBitMode) ? 1 : size_t((C[1] | (C[2] << 8)) + 1);
-        Reply(std::vector<uint8_t>(count, 0));
-    }
+    Shift(C);
 }

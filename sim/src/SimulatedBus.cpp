@@ -1,6 +1,7 @@
 #include "SimulatedBus.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "Clock.h"
 
@@ -38,7 +39,7 @@ void tSimulatedBus::Unplug(const std::shared_ptr<tSimulatedInstrument>& Instrume
 }
 
 FT_STATUS tSimulatedBus::Fault(const char* Call) {
-    Calls.emplace_back(Call);
+    if (KeepCallNames) Calls.emplace_back(Call);
     auto count = std::find_if(CallCounts.begin(), CallCounts.end(), [&](auto& c) { return c.first == Call; });
     if (count == CallCounts.end()) count = CallCounts.insert(CallCounts.end(), {Call, 0});
     const int made = count->second++;
@@ -134,7 +135,12 @@ FT_STATUS tSimulatedBus::Write(FT_HANDLE Handle, const uint8_t* Buffer, DWORD Co
     tHandle* h = nullptr;
     if (FT_STATUS status = Check(Handle, "FT_Write", h)) return status;
     auto instrument = h->Instrument;  // the write may unplug it
+    if (RecordWrites) Writes.emplace_back(h->Channel, std::vector<uint8_t>(Buffer, Buffer + Count));
+    auto& channel = instrument->Channels[h->Channel];
+    const size_t repliesBefore = channel.Pending();
+    const uint64_t clockedBefore = instrument->Mpsse.ClockedBits, commandsBefore = instrument->Mpsse.CommandsExecuted;
     instrument->HostWrite(h->Channel, Buffer, Count);
+    if (Timing.Enabled) ModelTransfer(*instrument, h->Channel, Count, repliesBefore, clockedBefore, commandsBefore);
     if (!instrument->Plugged) return FT_IO_ERROR;
     *Written = Count;
     return FT_OK;
@@ -220,4 +226,38 @@ FT_STATUS tSimulatedBus::ResetPort(FT_HANDLE Handle) {
 FT_STATUS tSimulatedBus::CyclePort(FT_HANDLE Handle) {
     tHandle* h = nullptr;
     return Check(Handle, "FT_CyclePort", h);
+}
+
+namespace {
+constexpr double OutPacketBytes = 64, InPacketBytes = 62, PacketsPerFrame = 19, FrameUs = 1000;
+constexpr double MpsseBaseClockHz = 12e6;
+// The MPSSE takes a command byte in about one cycle of its 12 MHz clock.
+constexpr double CommandByteUs = 1.0 / 12;
+}  // namespace
+
+void tSimulatedBus::ModelTransfer(tSimulatedInstrument& Instrument, int Channel, DWORD Count, size_t RepliesBefore,
+                                  uint64_t ClockedBefore, uint64_t /*CommandsBefore*/) {
+    auto& channel = Instrument.Channels[Channel];
+    const double replyBytes = double(channel.Pending() - RepliesBefore);
+    ++Timing.Writes;
+    Timing.BytesOut += Count;
+    // The OUT transfer starts on a frame and takes whole frames of at most 19 packets.
+    const double outPackets = std::ceil(double(Count) / OutPacketBytes);
+    const double outUs = std::max(1.0, std::ceil(outPackets / PacketsPerFrame)) * FrameUs;
+    // The engine clocks at 12 MHz / ((1 + divisor) * 2) and runs while the packets arrive.
+    const double clockHz = MpsseBaseClockHz / ((1.0 + Instrument.Mpsse.Divisor) * 2);
+    const double engineUs = double(Instrument.Mpsse.ClockedBits - ClockedBefore) / clockHz * 1e6 +
+                            double(Count) * CommandByteUs;
+    double us = std::max(outUs, engineUs);
+    if (replyBytes > 0) {
+        ++Timing.Replies;
+        Timing.BytesIn += uint64_t(replyBytes);
+        const double inPackets = std::ceil(replyBytes / InPacketBytes);
+        us += std::ceil(inPackets / PacketsPerFrame) * FrameUs;
+        // A tail shorter than a packet waits for the latency timer before it is sent.
+        if (std::fmod(replyBytes, InPacketBytes) != 0) us += double(channel.LatencyMs) * 1000;
+    }
+    Timing.ModeledUs += us;
+    Timing.FloorUs += double(Count) / (OutPacketBytes * PacketsPerFrame) * FrameUs +
+                      replyBytes / (InPacketBytes * PacketsPerFrame) * FrameUs;
 }

@@ -2,7 +2,21 @@
 
 namespace {
 constexpr uint8_t MpsseMode = 0x02;
+
+// The firmware a simulated instrument leaves the factory with.
+constexpr std::array<uint8_t, 4> FactoryMainPic{2, 5, 0, 1}, FactoryProject{2, 5, 0, 1};
+constexpr std::array<uint8_t, 4> FactoryGraphicsPic{1, 4, 0, 2}, FactoryDatabasePic{3, 1, 0, 34};
+constexpr std::array<uint8_t, 4> FactoryKeypadPic{5, 0, 0, 11}, FactoryDosimeterPic{1, 0, 0, 7};
+
+std::string TopLevelText(const std::array<uint8_t, 4>& V) {
+    std::string text;
+    for (size_t i = 0; i < 4; ++i) {
+        if (i) text.push_back('.');
+        text.push_back(char(V[i] + 48));  // each number one character from '0' on, as the firmware sends it
+    }
+    return text;
 }
+}  // namespace
 
 tSimulatedInstrument::tSimulatedInstrument(const tSimInstrumentOptions& Options)
     : SerialStem(Options.SerialStem),
@@ -15,7 +29,38 @@ tSimulatedInstrument::tSimulatedInstrument(const tSimInstrumentOptions& Options)
     settings.SerialNumber = Options.SerialStem;
     settings.BIsHighCurrent = Options.ChannelBHighCurrent;
     tFtdiEepromImage::Build(settings, Eeprom);
-    Mpsse.OnPinsChanged = [this](uint16_t Levels) { PinsChanged(Levels); };
+
+    MainPic.Keypad = &KeypadPicMemory;
+    MainPic.Dosimeter = &DosimeterPicMemory;
+    MainPic.OnSubPicReset = [this] { RefreshVersions(); };
+    Mpsse.Lines = this;
+    MainPicTarget.OnRun = [this] {
+        MainPic.Restart();
+        RefreshVersions();
+    };
+
+    GraphicsPicMemory.SeedVersion(FactoryGraphicsPic);
+    DatabasePicMemory.SeedVersion(FactoryDatabasePic);
+    KeypadPicMemory.SeedVersion(FactoryKeypadPic);
+    DosimeterPicMemory.SeedVersion(FactoryDosimeterPic);
+    SeedMainPic(FactoryMainPic, FactoryProject);
+}
+
+void tSimulatedInstrument::SeedMainPic(const std::array<uint8_t, 4>& Version, const std::array<uint8_t, 4>& Project) {
+    MainPicMemory.SeedVersion(Version);
+    for (uint32_t i = 0; i < 4; ++i) MainPicMemory.Flash[SimProjectVersionAddress + i] = Project[i];
+    RefreshVersions();
+}
+
+void tSimulatedInstrument::RefreshVersions() {
+    auto& v = MainPic.State.Versions;
+    for (uint32_t i = 0; i < 4; ++i) v.Project[i] = MainPicMemory.Flash[SimProjectVersionAddress + i];
+    v.MainPic = MainPicMemory.IdVersion();
+    v.GraphicsPic = GraphicsPicMemory.IdVersion();
+    v.DatabasePic = DatabasePicMemory.IdVersion();
+    v.KeypadPic = KeypadPicMemory.IdVersion();
+    v.DosePic = DosimeterPicMemory.IdVersion();
+    MainPic.State.TopLevelVersion = TopLevelText(v.Project);
 }
 
 void tSimulatedInstrument::HostWrite(int Channel, const uint8_t* Bytes, size_t Count) {
@@ -41,14 +86,22 @@ void tSimulatedInstrument::SetBitMode(int Channel, uint8_t Mask, uint8_t Mode) {
     if (Channel == ChannelA) Mpsse.Reset();
 }
 
-void tSimulatedInstrument::PinsChanged(uint16_t Levels) {
-    const bool inReset = (Levels & SimMainPicMclrLine) == 0;
-    if (MainPicInReset && !inReset) MainPic.Restart();
-    MainPicInReset = inReset;
+void tSimulatedInstrument::PinsSet(uint16_t Levels) {
+    for (auto* target : Targets) target->PinsSet(Levels);
     UpdateMainPicAnswering();
 }
 
-void tSimulatedInstrument::UpdateMainPicAnswering() { MainPic.Answering = Powered && !MainPicInReset; }
+uint8_t tSimulatedInstrument::ClockCycle(uint8_t DataBit) {
+    uint8_t driven = 0;
+    for (auto* target : Targets) driven |= target->ClockCycle(DataBit);
+    return driven;
+}
+
+void tSimulatedInstrument::UpdateMainPicAnswering() {
+    const bool running = !MainPicTarget.InReset() && !MainPicTarget.InProgramMode();
+    if (MainPic.Answering && !running) MainPic.Restart();
+    MainPic.Answering = Powered && running;
+}
 
 void tSimulatedInstrument::PowerOff() {
     Powered = false;
