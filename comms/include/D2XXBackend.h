@@ -38,6 +38,8 @@ public:
     virtual FT_STATUS WriteEeprom(FT_HANDLE Handle, const tFtdiEepromImage& Old, const tFtdiEepromImage& New) = 0;
     virtual FT_STATUS ResetPort(FT_HANDLE Handle) = 0;
     virtual FT_STATUS CyclePort(FT_HANDLE Handle) = 0;
+    // An FTDI device was seen on the last listing that this user may not open.
+    virtual bool AccessDenied() const { return false; }
 };
 
 // Fills Table with entry points that reach Backend. One in-process driver is active at a time;

@@ -73,6 +73,8 @@ void Unload_USB_Driver_Library();
 // Fills the table from Backend without unloading what was there (for the drivers' own loaders).
 void Install_Backend_Entry_Points(tD2XXBackend* Backend, tUSBDriverKind Kind);
 bool USBDriverLoaded();
+// The last device listing saw an FTDI device that this user is not allowed to open.
+bool USBAccessDenied();
 const char* USBDriverName();
 
 void Report_USB_Driver_Error(const std::string& Label, FT_STATUS Status);

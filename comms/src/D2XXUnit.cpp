@@ -91,6 +91,12 @@ void StoreName(const std::u16string& Name) {
 
 }  // namespace
 
+namespace {
+tD2XXBackend* InstalledBackend = nullptr;
+}
+
+bool USBAccessDenied() { return InstalledBackend && InstalledBackend->AccessDenied(); }
+
 bool USBDriverLoaded() { return USBLibraryHandle != nullptr && USBDriverKind != tUSBDriverKind::None; }
 
 const char* USBDriverName() {
@@ -118,6 +124,7 @@ void Load_Backend_USB_Driver(tD2XXBackend* Backend, tUSBDriverKind Kind) {
 
 void Install_Backend_Entry_Points(tD2XXBackend* Backend, tUSBDriverKind Kind) {
     FillEntryPoints(USBEntryPoints, Backend);
+    InstalledBackend = Backend;
     if (!Backend) return;
     static int backendHandle;
     USBLibraryHandle = &backendHandle;

@@ -41,7 +41,7 @@ bool Load_LibFtdi_USB_Driver() {
 
 void Unload_USB_Driver_Library() {
     if (USBDriverKind == tUSBDriverKind::VendorLibrary && USBLibraryHandle) ::dlclose(USBLibraryHandle);
-    FillEntryPoints(USBEntryPoints, nullptr);
+    Install_Backend_Entry_Points(nullptr, tUSBDriverKind::None);
     LibFtdiBackend.reset();
     USBLibraryHandle = nullptr;
     USBDriverKind = tUSBDriverKind::None;

@@ -223,6 +223,8 @@ public:
     // Nothing in libusb re-enumerates a port the way FTDI's Windows driver does.
     FT_STATUS CyclePort(FT_HANDLE) override { return FT_NOT_SUPPORTED; }
 
+    bool AccessDenied() const override { return Denied; }
+
 private:
     static tLibFtdiChannel* Of(FT_HANDLE Handle) { return static_cast<tLibFtdiChannel*>(Handle); }
 
@@ -242,6 +244,7 @@ private:
 
     FT_STATUS Enumerate() {
         ReleaseList();
+        Denied = false;
         if (!Lister) return FT_OK;  // no USB at all: no devices
         const int found = ftdi_usb_find_all(Lister, &DeviceList, 0, 0);
         if (found < 0) return FT_OK;
@@ -250,8 +253,15 @@ private:
             if (libusb_get_device_descriptor(item->dev, &descriptor) < 0 || descriptor.idVendor != FtdiVendorId)
                 continue;
             char manufacturer[128] = {}, description[128] = {}, serial[128] = {};
-            ftdi_usb_get_strings2(Lister, item->dev, manufacturer, sizeof manufacturer, description,
-                                  sizeof description, serial, sizeof serial);
+            if (ftdi_usb_get_strings2(Lister, item->dev, manufacturer, sizeof manufacturer, description,
+                                      sizeof description, serial, sizeof serial) < 0) {
+                // The strings need the device opened: without the rights to it, it cannot be named.
+                libusb_device_handle* probe = nullptr;
+                const int opened = libusb_open(item->dev, &probe);
+                if (opened == LIBUSB_ERROR_ACCESS) Denied = true;
+                if (probe) libusb_close(probe);
+                continue;
+            }
             const int channels = ChannelCount(descriptor.idProduct);
             for (int k = 0; k < channels; ++k) {
                 tListedChannel c;
@@ -272,6 +282,7 @@ private:
 
     ftdi_context* Lister;
     ftdi_device_list* DeviceList = nullptr;
+    bool Denied = false;
     std::vector<tListedChannel> Listed;
 };
 

@@ -80,4 +80,5 @@ private:
     void UpdateMainPicAnswering();
     tSimPic18Target* Targets[3] = {&MainPicTarget, &GraphicsPicTarget, &DatabasePicTarget};
     bool Powered = true;
+    bool MainFirmwarePresent = true;  // a blank main PIC runs nothing and answers nothing
 };

@@ -1,5 +1,7 @@
 #include "SimulatedInstrument.h"
 
+#include <algorithm>
+
 namespace {
 constexpr uint8_t MpsseMode = 0x02;
 
@@ -61,6 +63,8 @@ void tSimulatedInstrument::RefreshVersions() {
     v.KeypadPic = KeypadPicMemory.IdVersion();
     v.DosePic = DosimeterPicMemory.IdVersion();
     MainPic.State.TopLevelVersion = TopLevelText(v.Project);
+    MainFirmwarePresent = std::any_of(MainPicMemory.Flash.begin(), MainPicMemory.Flash.end(), [](uint8_t b) { return b != 0xFF; });
+    UpdateMainPicAnswering();
 }
 
 void tSimulatedInstrument::HostWrite(int Channel, const uint8_t* Bytes, size_t Count) {
@@ -100,7 +104,7 @@ uint8_t tSimulatedInstrument::ClockCycle(uint8_t DataBit) {
 void tSimulatedInstrument::UpdateMainPicAnswering() {
     const bool running = !MainPicTarget.InReset() && !MainPicTarget.InProgramMode();
     if (MainPic.Answering && !running) MainPic.Restart();
-    MainPic.Answering = Powered && running;
+    MainPic.Answering = Powered && running && MainFirmwarePresent;
 }
 
 void tSimulatedInstrument::PowerOff() {
