@@ -95,6 +95,7 @@ private:
     void SendPic18Command(uint8_t cmd, uint16_t payload, bool flush);
     void SendCoreInstruction(uint16_t instruction, bool flush = false);
     void ProgrammingHold();
+    void WriteConfigurationBytes(const uint16_t* Words);
     void SetTablePointer(uint32_t a);
     void EnterProgramMode();
     void ExitProgramMode();

@@ -1,9 +1,10 @@
 // The two waits every command exchange rests on, and the common frame of a command operation.
 #include "Clock.h"
+#include "MainPicCommands.h"
 #include "TRNCommsUnit.h"
 
 namespace {
-constexpr uint8_t AckByte = 0xAA;
+constexpr uint8_t AckByte = MainPicAckByte;
 constexpr const char* CommsProblemMessage =
     "Veltra communication problem detected. Pellar must now close. Unplug and re-plug the Veltra and then restart "
     "Pellar software.";

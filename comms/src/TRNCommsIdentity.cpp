@@ -4,23 +4,12 @@
 
 #include "BrammUtils.h"
 #include "Clock.h"
+#include "MainPicCommands.h"
 #include "TRNCommsUnit.h"
 
 namespace {
 
-// Main PIC command codes of these queries.
-enum : uint8_t {
-    CmdSignOn = 0x00,
-    CmdPcbId = 0x02,
-    CmdPing = 0x0B,
-    CmdProgramState = 0x14,
-    CmdPCMasterMode = 0x15,
-    CmdTopLevelVersion = 0x16,
-    CmdGsn = 0x19,
-    CmdAllVersions = 0x1E,
-};
-
-constexpr uint8_t AckByte = 0xAA;
+constexpr uint8_t AckByte = MainPicAckByte;
 constexpr DWORD SignOnLength = 7, PcbIdLength = 6, GsnLength = 3, TopLevelVersionLength = 7, AllVersionsLength = 32;
 constexpr uint8_t GsnLowest = '0', GsnHighest = 'z';
 

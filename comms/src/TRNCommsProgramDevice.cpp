@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "TRNCommsText.h"
 #include "TRNCommsUnit.h"
 #include "TRNCommsSubPic.h"
 
@@ -10,11 +11,6 @@ namespace {
 constexpr size_t ReadBackWords = 65536;
 constexpr int ConfigWordsWritten = 15;
 
-std::string Hex4(uint16_t Value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", Value);
-    return text;
-}
 }  // namespace
 
 bool tTRNComms::ProgramDevice(bool SkipVerify, bool IgnoreFlush) {

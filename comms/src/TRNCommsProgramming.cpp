@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "BrammUtils.h"
+#include "TRNCommsText.h"
 #include "TRNCommsUnit.h"
 
 namespace {
@@ -40,11 +41,6 @@ bool IsFile(const std::string& Path) {
     return !Path.empty() && std::filesystem::is_regular_file(Path, ec);
 }
 
-std::string Hex4(uint16_t Value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", Value);
-    return text;
-}
 
 }  // namespace
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "MainPicCommands.h"
+
 namespace {
 std::string DoseBlockAck(int k) { return "DosePicProgram: Page number  = " + std::to_string(k); }
 std::string DoseReadBlock(int k) { return "DosePicRead. Page Number = " + std::to_string(k); }
@@ -19,7 +21,7 @@ std::string KeypadConfigDetail(int j) {
 // configuration words 12 to 14 compared only where the part implements bits.
 const tSubPicProtocol DosimeterProtocol{
     "DosimeterPic", "DosimeterPIC", "Dosemeter Erasing ",
-    0x29, 0x2A, 0x2B, 0x2C, 0x2D, 0x28,
+    CmdDoseErase, CmdDoseProgram, CmdDoseRead, CmdDoseProgramConfig, CmdDoseReadConfig, CmdDoseReset,
     20, 512,
     512, 32, 16,
     256, 64, 32,
@@ -35,7 +37,7 @@ const tSubPicProtocol DosimeterProtocol{
 // The keypad PIC18F4321: 8 KB in 128 blocks of 64 bytes both ways; configuration compared whole.
 const tSubPicProtocol KeypadProtocol{
     "KeypadPic", "KeypadPIC", "KeypadPic Erasing ",
-    0x6F, 0x70, 0x71, 0x72, 0x73, 0x6E,
+    CmdKeypadErase, CmdKeypadProgram, CmdKeypadRead, CmdKeypadProgramConfig, CmdKeypadReadConfig, CmdKeypadReset,
     1, 256,
     128, 64, 64,
     128, 64, 64,

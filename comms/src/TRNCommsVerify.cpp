@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "TRNCommsSubPic.h"
+#include "TRNCommsText.h"
 #include "TRNCommsUnit.h"
 
 namespace {
@@ -12,21 +13,7 @@ namespace {
 constexpr size_t ReadBackWords = 65536;
 constexpr int ConfigWordsCompared = 15;
 
-std::string Hex4(uint16_t Value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", Value);
-    return text;
-}
 
-// The current date and time, short date and long time.
-std::string DateTimeText() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%d/%m/%Y %H:%M:%S", &local);
-    return text;
-}
 
 // Device ids (DEVID2:DEVID1 without the revision bits) of the parts the programmer knows.
 struct tDeviceType {

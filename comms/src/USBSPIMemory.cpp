@@ -62,6 +62,22 @@ const uint16_t* DefaultsFor(tPicType Type) {
 
 }  // namespace
 
+// CONFIG1L..CONFIG7H, one byte at a time from the seven words (low half to the even address);
+// configuration access must already be selected.
+void tUSBSPIcomms::WriteConfigurationBytes(const uint16_t* Words) {
+    SendCoreInstruction(MovlwBase | (ConfigAddress >> 16));
+    SendCoreInstruction(MovwfTblptrU);
+    SendCoreInstruction(MovlwBase | 0x00);
+    SendCoreInstruction(MovwfTblptrH);
+    for (int k = 0; k < ConfigBytes; ++k) {
+        SendCoreInstruction(uint16_t(MovlwBase | k));
+        SendCoreInstruction(MovwfTblptrL);
+        SendPic18Command(TableWriteStartProgramming, Words[k / 2], false);
+        ProgrammingHold();
+        SendDataWord(0, true);
+    }
+}
+
 void tUSBSPIcomms::BulkErase(bool CodeProtected, int32_t /*TopAddress*/) {
     EnterProgramMode();
     if (!IsPic18()) {
@@ -92,17 +108,7 @@ void tUSBSPIcomms::BulkErase(bool CodeProtected, int32_t /*TopAddress*/) {
         SendCoreInstruction(BsfEepgd);
         SendCoreInstruction(BsfCfgs);
         SendCoreInstruction(BsfWren);
-        SendCoreInstruction(MovlwBase | (ConfigAddress >> 16));
-        SendCoreInstruction(MovwfTblptrU);
-        SendCoreInstruction(MovlwBase | 0x00);
-        SendCoreInstruction(MovwfTblptrH);
-        for (int k = 0; k < ConfigBytes; ++k) {
-            SendCoreInstruction(uint16_t(MovlwBase | k));
-            SendCoreInstruction(MovwfTblptrL);
-            SendPic18Command(TableWriteStartProgramming, defaults[k / 2], false);
-            ProgrammingHold();
-            SendDataWord(0, true);
-        }
+        WriteConfigurationBytes(defaults);
     }
     SendCoreInstruction(BcfWren, true);
     ExitProgramMode();
@@ -247,17 +253,7 @@ void tUSBSPIcomms::WriteConfigurationData(std::span<const uint16_t> Data, int32_
 
     SendCoreInstruction(BsfEepgd);
     SendCoreInstruction(BsfCfgs);
-    SendCoreInstruction(MovlwBase | (ConfigAddress >> 16));
-    SendCoreInstruction(MovwfTblptrU);
-    SendCoreInstruction(MovlwBase | 0x00);
-    SendCoreInstruction(MovwfTblptrH);
-    for (int k = 0; k < ConfigBytes; ++k) {
-        SendCoreInstruction(uint16_t(MovlwBase | k));
-        SendCoreInstruction(MovwfTblptrL);
-        SendPic18Command(TableWriteStartProgramming, Data[size_t(8 + k / 2)], false);
-        ProgrammingHold();
-        SendDataWord(0, true);
-    }
+    WriteConfigurationBytes(Data.data() + 8);
     SendCoreInstruction(BcfWren, true);
     ExitProgramMode();
 }

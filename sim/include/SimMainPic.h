@@ -36,7 +36,7 @@ struct tSimMainPicState {
 
 class tSimMainPic {
 public:
-    static constexpr uint8_t AckByte = 0xAA;
+    static constexpr uint8_t AckByte = 0xAA;  // as MainPicAckByte
 
     // Sends reply bytes to the host with a delay in microseconds.
     using tReplySink = std::function<void(const std::vector<uint8_t>& Bytes, uint64_t DelayUs)>;

@@ -70,7 +70,7 @@ private:
     // FT_OK when the handle's instrument is still on the bus.
     FT_STATUS Check(FT_HANDLE Handle, const char* Call, tHandle*& Out);
     void ModelTransfer(tSimulatedInstrument& Instrument, int Channel, DWORD Count, size_t RepliesBefore,
-                       uint64_t ClockedBefore, uint64_t CommandsBefore);
+                       uint64_t ClockedBefore);
 
     std::vector<std::shared_ptr<tSimulatedInstrument>> Instruments;
     std::vector<std::unique_ptr<tHandle>> Handles;

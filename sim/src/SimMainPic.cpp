@@ -1,30 +1,8 @@
 #include "SimMainPic.h"
 
-namespace {
+#include "MainPicCommands.h"
 
-// Main PIC command codes.
-enum : uint8_t {
-    CmdSignOn = 0x00,
-    CmdPcbId = 0x02,
-    CmdPing = 0x0B,
-    CmdProgramState = 0x14,
-    CmdPCMasterMode = 0x15,
-    CmdTopLevelVersion = 0x16,
-    CmdGsn = 0x19,
-    CmdAllVersions = 0x1E,
-    CmdDoseReset = 0x28,
-    CmdDoseErase = 0x29,
-    CmdDoseProgram = 0x2A,
-    CmdDoseRead = 0x2B,
-    CmdDoseProgramConfig = 0x2C,
-    CmdDoseReadConfig = 0x2D,
-    CmdKeypadReset = 0x6E,
-    CmdKeypadErase = 0x6F,
-    CmdKeypadProgram = 0x70,
-    CmdKeypadRead = 0x71,
-    CmdKeypadProgramConfig = 0x72,
-    CmdKeypadReadConfig = 0x73,
-};
+namespace {
 
 // What the host sends after each code: fixed argument bytes, or blocks each answered by an
 // acknowledge.

@@ -138,9 +138,9 @@ FT_STATUS tSimulatedBus::Write(FT_HANDLE Handle, const uint8_t* Buffer, DWORD Co
     if (RecordWrites) Writes.emplace_back(h->Channel, std::vector<uint8_t>(Buffer, Buffer + Count));
     auto& channel = instrument->Channels[h->Channel];
     const size_t repliesBefore = channel.Pending();
-    const uint64_t clockedBefore = instrument->Mpsse.ClockedBits, commandsBefore = instrument->Mpsse.CommandsExecuted;
+    const uint64_t clockedBefore = instrument->Mpsse.ClockedBits;
     instrument->HostWrite(h->Channel, Buffer, Count);
-    if (Timing.Enabled) ModelTransfer(*instrument, h->Channel, Count, repliesBefore, clockedBefore, commandsBefore);
+    if (Timing.Enabled) ModelTransfer(*instrument, h->Channel, Count, repliesBefore, clockedBefore);
     if (!instrument->Plugged) return FT_IO_ERROR;
     *Written = Count;
     return FT_OK;
@@ -236,7 +236,7 @@ constexpr double CommandByteUs = 1.0 / 12;
 }  // namespace
 
 void tSimulatedBus::ModelTransfer(tSimulatedInstrument& Instrument, int Channel, DWORD Count, size_t RepliesBefore,
-                                  uint64_t ClockedBefore, uint64_t /*CommandsBefore*/) {
+                                  uint64_t ClockedBefore) {
     auto& channel = Instrument.Channels[Channel];
     const double replyBytes = double(channel.Pending() - RepliesBefore);
     ++Timing.Writes;

@@ -13,6 +13,7 @@
 #include "D2XXUnit.h"
 #include "SimulatedBus.h"
 #include "TRNCommsUnit.h"
+#include "support/LogLines.h"
 #include "support/TempDir.h"
 
 // tTRNComms with its waits reachable from tests.
@@ -63,22 +64,8 @@ protected:
     }
 
     // The log's lines without their "HH:MM:SS: " stamps.
-    std::vector<std::string> LogLines() const {
-        std::vector<std::string> lines;
-        std::istringstream in(ReadFileText(LogFile));
-        std::string line;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines.push_back(line.size() > 10 && line[2] == ':' && line[5] == ':' ? line.substr(10) : line);
-        }
-        return lines;
-    }
-
-    bool Logged(const std::string& Line) const {
-        for (const auto& l : LogLines())
-            if (l == Line) return true;
-        return false;
-    }
+    std::vector<std::string> LogLines() const { return LogFileLines(LogFile); }
+    bool Logged(const std::string& Line) const { return LogHasLine(LogFile, Line); }
 
     size_t CallsOf(const std::string& Name) const {
         size_t n = 0;

@@ -11,6 +11,7 @@
 #include "SimulatedBus.h"
 #include "VeltraCommsUtilityForm.h"
 #include "support/ScriptedView.h"
+#include "support/LogLines.h"
 #include "support/TempDir.h"
 
 class tWorkflowTest : public ::testing::Test {
@@ -46,21 +47,9 @@ protected:
         View.FirePollTimer();
     }
 
-    std::vector<std::string> LogLines() const {
-        std::vector<std::string> lines;
-        std::istringstream in(ReadFileText(Form->LogFileName()));
-        for (std::string line; std::getline(in, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines.push_back(line.size() > 10 && line[2] == ':' && line[5] == ':' && line[8] == ':' ? line.substr(10) : line);
-        }
-        return lines;
-    }
-    bool Logged(const std::string& Line) const {
-        for (const auto& l : LogLines())
-            if (l == Line) return true;
-        return false;
-    }
-    // The lines of the log from the first that equals From, in order.
+    std::vector<std::string> LogLines() const { return LogFileLines(Form->LogFileName()); }
+    bool Logged(const std::string& Line) const { return LogHasLine(Form->LogFileName(), Line); }
+    // Where a line first stands in the log.
     size_t IndexOf(const std::string& Line) const {
         const auto lines = LogLines();
         for (size_t i = 0; i < lines.size(); ++i)
