@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QSysInfo>
 #include <filesystem>
 
 #include "Clock.h"
 #include "D2XXUnit.h"
 #include "MainWindow.h"
+#include "ProgramFolders.h"
 #include "SimulatedBus.h"
 #include "support/TempDir.h"
 
@@ -70,6 +72,20 @@ TEST(MainWindowGui, StartOnASimulatedInstrumentRunsToTheEnd) {
     ASSERT_TRUE(WaitFor([&] { return window.Label1()->text() == "Veltra Disconnected."; }, 3000));
     bus.OnDeviceChange = nullptr;
     Unload_USB_Driver_Library();
+}
+
+TEST(SingleInstance, SecondCopyIsRefusedAndACrashedCopyDoesNotBlock) {
+    tTempDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.Path.c_str());
+    {
+        auto first = TakeSingleInstanceLock();
+        ASSERT_NE(first, nullptr);
+        EXPECT_EQ(TakeSingleInstanceLock(), nullptr);
+    }
+    EXPECT_NE(TakeSingleInstanceLock(), nullptr);
+    // A copy that crashed leaves its lock file behind, naming a process that is gone.
+    runtime.Write("VeltraUtility_3.lock", "999999\nveltra-update\n" + QSysInfo::machineHostName().toStdString() + "\n");
+    EXPECT_NE(TakeSingleInstanceLock(), nullptr);
 }
 
 int main(int argc, char** argv) {

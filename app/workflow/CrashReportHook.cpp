@@ -8,6 +8,7 @@
 #include <typeinfo>
 
 #include "BrammUtils.h"
+#include "LogTime.h"
 
 const char* const CommsIssueMessage =
     "IMPORTANT - Communication issue detected. The software will now close on press of OK. Please disconnect and "
@@ -42,12 +43,7 @@ std::string tCrashReport::Text() const {
 
 tCrashReport CurrentCrashReport() {
     tCrashReport report;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char time[32];
-    std::strftime(time, sizeof time, "%d/%m/%Y %H:%M:%S", &local);
-    report.Time = time;
+    report.Time = DateTimeText();
     const std::type_info* type = abi::__cxa_current_exception_type();
     report.TypeName = type ? Demangle(type->name()) : "unknown";
     try {

@@ -3,6 +3,7 @@
 
 #include "BrammUtils.h"
 #include "Clock.h"
+#include "LogTime.h"
 #include "VeltraCommsUtilityForm.h"
 
 bool ProcessBusy = false;
@@ -13,13 +14,6 @@ const char* const ConnectionProblemMessage =
 namespace {
 constexpr int FirstPollMs = 1000;
 
-std::string TimeText(std::time_t When, const char* Format) {
-    std::tm local{};
-    localtime_r(&When, &local);
-    char text[32];
-    std::strftime(text, sizeof text, Format, &local);
-    return text;
-}
 }  // namespace
 
 TVeltraCommsUtilityForm::TVeltraCommsUtilityForm(tVeltraView& V) : View(V) {
@@ -40,9 +34,9 @@ void TVeltraCommsUtilityForm::FormCreate(const std::string& ApplicationDirectory
     ApplicationDir = IncludeTrailingPathDelimiter(ApplicationDirectory);
     FDebugControls->FDebuglogtofile = true;
     FDebugControls->FDebugLogFilename =
-        IncludeTrailingPathDelimiter(LogFolder) + "VeltraUtility_3_" + TimeText(StartTime, "%d%m%Y_%H%M%S") + ".log";
+        IncludeTrailingPathDelimiter(LogFolder) + "VeltraUtility_3_" + LocalTimeText(StartTime, "%d%m%Y_%H%M%S") + ".log";
     FDebugControls->FDebuglogtowindow = false;
-    Log(TimeText(StartTime, "%d%m%Y %H%M%S"));
+    Log(LocalTimeText(StartTime, "%d%m%Y %H%M%S"));
     Log("Veltra Utility 3 opened");
 
     CurrentConnectionList.Clear();

@@ -3,8 +3,9 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <string>
+
+#include "LogTime.h"
 
 // Four upper-case hexadecimal digits.
 inline std::string Hex4(uint16_t Value) {
@@ -13,12 +14,3 @@ inline std::string Hex4(uint16_t Value) {
     return text;
 }
 
-// The current date and time, short date and long time.
-inline std::string DateTimeText() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%d/%m/%Y %H:%M:%S", &local);
-    return text;
-}

@@ -1,12 +1,13 @@
 #include "LogTime.h"
 
-#include <ctime>
-
-std::string LongTimeText() {
-    std::time_t now = std::time(nullptr);
+std::string LocalTimeText(std::time_t When, const char* Format) {
     std::tm local{};
-    localtime_r(&now, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    localtime_r(&When, &local);
+    char text[64];
+    std::strftime(text, sizeof text, Format, &local);
     return text;
 }
+
+std::string LongTimeText() { return LocalTimeText(std::time(nullptr), "%H:%M:%S"); }
+
+std::string DateTimeText() { return LocalTimeText(std::time(nullptr), "%d/%m/%Y %H:%M:%S"); }
