@@ -3,6 +3,7 @@
 // works on a simulated instrument whose state is kept in FOLDER.
 #include <QMessageBox>
 #include <cstdlib>
+#include <exception>
 #include <ctime>
 #include <memory>
 
@@ -72,6 +73,18 @@ int main(int argc, char** argv) {
         if (simulator) simulator->Save();
         std::exit(Code);
     };
+    // An error that escapes everything else, outside any event handler, still reaches the hook.
+    static tCrashReportHook* hook = &app.CrashHook;
+    std::set_terminate([] {
+        if (std::current_exception()) {
+            try {
+                std::rethrow_exception(std::current_exception());
+            } catch (...) {
+                hook->HandleCurrentException();
+            }
+        }
+        std::abort();
+    });
     USBErrorMessageHook = [&window](const std::string& Message) {
         QMessageBox::critical(&window, "Error", QString::fromStdString(Message));
     };

@@ -149,6 +149,26 @@ TEST_F(ProgrammingSequence, SelectionAndImageLoading) {
     EXPECT_TRUE(Comms->IsCodeWriteEnabled());
 }
 
+struct tFlagsCase {
+    uint8_t Config4L, Config5L;
+    bool Lvp, CodeWrite;
+};
+
+TEST_F(ProgrammingSequence, ImageFlagsTellLowVoltageProgrammingAndProtection) {
+    const tFlagsCase cases[] = {{0x85, 0xFF, true, true}, {0x81, 0xFF, false, true}, {0x85, 0x00, true, false}};
+    for (const auto& c : cases) {
+        tPicImageSpec spec{.Words = PatternWords(8)};
+        spec.Config[6] = c.Config4L;
+        spec.Config[8] = c.Config5L;
+        Load(MainPic, spec);
+        EXPECT_EQ(Comms->IsLVPenabled(), c.Lvp);
+        EXPECT_EQ(Comms->IsCodeWriteEnabled(), c.CodeWrite);
+    }
+    Comms->FMainPicHexFilePath = Dir / "missing.hex";
+    EXPECT_FALSE(Comms->LoadHexFile());
+    EXPECT_FALSE(Comms->IsLVPenabled());  // cleared before every load
+}
+
 TEST_F(ProgrammingSequence, CompareWordsReportsTheFirstDifferenceFromOne) {
     const uint16_t a[] = {1, 2, 3}, b[] = {1, 9, 3};
     int m = 0;
